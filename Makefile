@@ -1,0 +1,43 @@
+# Top-level commands. Each one installs what the machine lacks first.
+#   make        build both DLLs into dist/
+#   make test   build and run every test (Wine tests and native core tests)
+BUILD  := build
+NATIVE := build-native
+JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps configure build dist test test-wine test-native clean
+
+all: dist
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake --preset mingw-i686
+
+configure: $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+dist: build
+	@mkdir -p dist
+	cp $(BUILD)/bin/kestrel.dll dist/
+	@if [ -f $(BUILD)/bin/harrier_link.dll ]; then cp $(BUILD)/bin/harrier_link.dll dist/; fi
+	@ls -l dist
+
+test: test-wine test-native
+
+test-wine: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Native (host clang) builds of the portable cores, with sanitizers.
+test-native: deps
+	@if [ -f tests/native/CMakeLists.txt ]; then \
+	  cmake -S tests/native -B $(NATIVE) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null && \
+	  cmake --build $(NATIVE) -j $(JOBS) && \
+	  ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS); \
+	fi
+
+clean:
+	rm -rf $(BUILD) $(NATIVE) dist

@@ -1,0 +1,8 @@
+#ifndef KESTREL_PLAN_READER_H
+#define KESTREL_PLAN_READER_H
+
+/* Reads the plan file named in PlanPath into planBlock's count and
+ * waypoints. Publishes nothing; the caller does. */
+void ReadFlightPlan(void);
+
+#endif
