@@ -14,8 +14,11 @@ int PublishSharedBlock(HANDLE section, const void *record, size_t size)
     if (section == NULL)
         return 0;
     /* No view outlives a publication: a reader that maps the section sees
-     * the record as soon as the copy is done. */
-    void *view = MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0);
+     * the record as soon as the copy is done. The view asks for the record's
+     * length rather than the whole section: a section that a reader created
+     * smaller than the record then cannot be mapped, and nothing is written
+     * past its end. */
+    void *view = MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, size);
     if (view == NULL)
         return 0;
     memcpy(view, record, size);

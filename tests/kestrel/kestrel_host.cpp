@@ -241,6 +241,6 @@ bool AllZero(const std::vector<unsigned char> &b, size_t from)
     for (size_t i = from; i < b.size(); ++i)
         if (b[i] != 0)
             return false;
-    return true;
+    return !b.empty();
 }
 
