@@ -5,7 +5,7 @@ BUILD  := build
 NATIVE := build-native
 JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build dist test test-wine test-native clean
+.PHONY: all deps configure build dist test test-wine test-native soak clean
 
 all: dist
 
@@ -38,6 +38,11 @@ test-native: deps
 	  cmake --build $(NATIVE) -j $(JOBS) && \
 	  ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS); \
 	fi
+
+# The long runs in full: a million frames, ten thousand plan cycles, a
+# minute of a reader in another process.
+soak: build
+	SOAK_SCALE=50 ctest --test-dir $(BUILD) --output-on-failure -R 'hardening|soak' --timeout 3600
 
 clean:
 	rm -rf $(BUILD) $(NATIVE) dist
