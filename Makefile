@@ -5,7 +5,7 @@ BUILD  := build
 NATIVE := build-native
 JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build dist test test-wine test-native soak clean
+.PHONY: all deps configure build dist test test-wine test-native soak bench clean
 
 all: dist
 
@@ -43,6 +43,14 @@ test-native: deps
 # minute of a reader in another process.
 soak: build
 	SOAK_SCALE=50 ctest --test-dir $(BUILD) --output-on-failure -R 'hardening|soak' --timeout 3600
+
+# Benchmarks under Wine, never part of make test: prints the table and
+# writes the same figures to build/bench.json. The configure step runs again
+# so that a tree configured before tests/bench existed picks it up.
+bench: build
+	cmake --preset mingw-i686 >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target bench_programs
+	tests/bench/run_bench.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(NATIVE) dist
