@@ -89,13 +89,4 @@ void SettleThread(void)
 {
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    DWORD_PTR processMask, systemMask;
-    if (GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) {
-        DWORD_PTR last = 0;
-        for (DWORD_PTR bit = 1; bit != 0; bit <<= 1)
-            if (processMask & bit)
-                last = bit;
-        if (last != 0)
-            SetThreadAffinityMask(GetCurrentThread(), last);
-    }
 }

@@ -32,9 +32,9 @@ void PrintFigure(const char *key, double value);
 void PrintMissing(const char *key, const char *why);
 void PrintNote(const char *text);
 
-// Runs the benchmark thread at high priority on one processor, away from
-// the one the system picks first, so a scheduler's migration does not land
-// in one side of a round.
+// Runs the benchmark thread at high priority. It is not pinned to one
+// processor: every publication is a round trip to the wineserver, which
+// must stay free to run beside it.
 void SettleThread(void);
 
 #endif
