@@ -80,3 +80,25 @@ TEST_F(KestrelSections, SectionsVanishWhenTheLibraryStopsAndNoReaderHoldsThem)
 }
 
 } // namespace
+
+namespace {
+
+// Windows refuses a writable view of a read-only section, so nothing is
+// published into it; Wine grants one. Either way the library must not crash,
+// and the section holds zeros or the whole record, nothing else.
+TEST_F(KestrelSections, ReadOnlySectionCreatedByAReaderCrashesNothing)
+{
+    HANDLE data = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 1024, KESTREL_DATA_NAME);
+    ASSERT_NE(data, nullptr);
+    held = {data};
+    Start();
+    Deliver(host, TimeMessage(3600));
+    std::vector<unsigned char> seen = ReadSection(KESTREL_DATA_NAME, KESTREL_DATA_SIZE);
+    StateBlock expected = {1000, 50.5, 8.25, 90, 120, 300, 1, 0, 0, {0, 0, 0, 0}};
+    std::vector<unsigned char> published(KESTREL_DATA_SIZE, 0);
+    memcpy(published.data(), &expected, sizeof expected);
+    EXPECT_TRUE(AllZero(seen) || seen == published) << Hex(seen.data(), 64);
+    EXPECT_EQ(ReadPlan().active, 1) << "the plan section is unaffected";
+}
+
+} // namespace
