@@ -29,6 +29,11 @@ void FloorRead(void *context)
     ReadLinesOnly(((PlanBench *)context)->path.c_str());
 }
 
+void OpenAndClose(void *context)
+{
+    OpenAndCloseOnly(((PlanBench *)context)->path.c_str());
+}
+
 // The fixture's first and last waypoints, so a reader that reads nothing
 // (or the wrong thing) is not timed.
 bool ReadsFixture(char *why, size_t whySize)
@@ -75,5 +80,6 @@ int main()
         PrintMissing("plan_us", why);
         PrintFigure("plan_floor_us", MeasureOne(FloorRead, &b, plan));
     }
+    PrintFigure("plan_open_close_us", MeasureOne(OpenAndClose, &b, plan));
     return 0;
 }

@@ -19,6 +19,13 @@ int ReadLinesOnly(const char *path)
     return lines;
 }
 
+void OpenAndCloseOnly(const char *path)
+{
+    FILE *file = _fsopen(path, "rt", _SH_DENYWR);
+    if (file != NULL)
+        fclose(file);
+}
+
 std::string FixturePath(void)
 {
     char path[MAX_PATH];
