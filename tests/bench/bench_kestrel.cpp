@@ -168,7 +168,7 @@ int main()
     PrintFigure("record_view_to_whole_view_ratio", views.ratio);
 
     BenchPlan deliverPlan = {200, 5000};
-    PrintFigure("deliver_ignored_us", MeasureOne(IgnoredMessage, &b, deliverPlan));
+    PrintFigure("deliver_ignored_ns", 1000 * MeasureOne(IgnoredMessage, &b, deliverPlan));
 
     int count = PlanCountAfterCycle(&b);
     if (count == 50) {

@@ -46,19 +46,43 @@ date=$(date -u +%Y-%m-%d)
 # key | what | target (comparison and bound, or "-" for information)
 table='frame_ratio|kestrel frame / two bare 64-byte publications|<=|1.10
 frame_us|kestrel frame, microseconds|-|
-tick_ratio|harrier_link SampleTick / one bare 72-byte publication|<=|1.15
-tick_us|SampleTick, microseconds|-|
-plan_ratio|ReadFlightPlan / _fsopen + fgets + fclose of the same file|<=|1.25
-plan_us|ReadFlightPlan of the 50-waypoint plan, microseconds|<|1000
+tick_ratio|harrier_link `SampleTick` / one bare 72-byte publication|<=|1.15
+tick_us|`SampleTick`, microseconds|-|
+plan_ratio|`ReadFlightPlan` / `_fsopen` + `fgets` + `fclose` of the same file|<=|1.25
+plan_us|`ReadFlightPlan` of the 50-waypoint plan, microseconds|<|1000
 kestrel_dll_bytes|kestrel.dll|<=|49152
 harrier_link_dll_bytes|harrier_link.dll|<=|49152'
 
-awk -v table="$table" -v json="$build/bench.json" -v md="$build/bench.md" \
+# Figures printed for information, and what each one is.
+info='frame_floor_us|two bare 64-byte publications (view of the whole section), microseconds
+frame_floor_record_view_us|the same through a view of the record'"'"'s 64 bytes, as `SharedBlock` maps it, microseconds
+frame_ratio_record_view|kestrel frame / two bare publications through a view of the record'"'"'s length
+record_view_to_whole_view_ratio|publication through a view of the record'"'"'s length / of the whole section
+deliver_ignored_ns|stand-in SimConnect delivering a message kestrel ignores (the host'"'"'s part of a message), nanoseconds
+tick_floor_us|one bare 72-byte publication, microseconds
+tick_dispatched_us|`SampleTick` reached as a host reaches it, `DispatchMessageA` of its `WM_TIMER`, microseconds
+tick_dispatched_ratio|SampleTick by DispatchMessageA / one bare 72-byte publication
+plan_floor_us|`_fsopen` + `fgets` of every line + `fclose`, microseconds
+plan_open_close_us|`_fsopen` + `fclose` alone, microseconds
+plan_cycle_dll_us|deactivation + activation through kestrel.dll (the read and `PublishPlan`), microseconds
+plan_cycle_floor_us|bare line reading of the file + one bare 1208-byte publication, microseconds
+plan_cycle_dll_ratio|the plan cycle through kestrel.dll / its floor'
+
+awk -v table="$table" -v info="$info" -v json="$build/bench.json" -v md="$build/bench.md" \
     -v machine="$machine" -v date="$date" '
   { sub(/\r$/, "") }
   $1 == "FIGURE" { value[$2] = $3; order[++n] = $2; next }
   $1 == "NOTE" { sub(/^NOTE /, ""); notes[++m] = $0; next }
+  function shown(k, v) {
+    if (v == "null") return v
+    if (k ~ /_ratio/) return sprintf("%.3f", v)
+    if (k ~ /_us$/) return sprintf("%.1f", v)
+    if (k ~ /_ns$/) return sprintf("%.1f", v)
+    return v
+  }
   END {
+    infos = split(info, iline, "\n")
+    for (i = 1; i <= infos; i++) { split(iline[i], f, "|"); about[f[1]] = f[2] }
     rows = split(table, line, "\n")
     printf "{\n" > json
     for (i = 1; i <= rows; i++) {
@@ -84,15 +108,15 @@ awk -v table="$table" -v json="$build/bench.json" -v md="$build/bench.md" \
         else if (op[i] == "<=") met = (v + 0 <= bound[i] + 0) ? "yes" : "NO"
         else met = (v + 0 < bound[i] + 0) ? "yes" : "NO"
       }
-      printf "%-24s %14s  %-9s %s\n", key[i], v, target, met
-      printf "| `%s` | %s | %s | %s | %s |\n", key[i], what[i], v, target, met > md
+      printf "%-24s %14s  %-9s %s\n", key[i], shown(key[i], v), target, met
+      printf "| `%s` | %s | %s | %s | %s |\n", key[i], what[i], shown(key[i], v), target, met > md
     }
     printf "\nfor information:\n"
-    printf "\nFor information:\n\n" > md
+    printf "\n| for information | what | value |\n|---|---|---|\n" > md
     for (j = 1; j <= n; j++)
       if (!(order[j] in named)) {
-        printf "%-32s %14s\n", order[j], value[order[j]]
-        printf "- `%s`: %s\n", order[j], value[order[j]] > md
+        printf "%-32s %10s  %s\n", order[j], shown(order[j], value[order[j]]), about[order[j]]
+        printf "| `%s` | %s | %s |\n", order[j], about[order[j]], shown(order[j], value[order[j]]) > md
       }
     if (m > 0) {
       printf "\nnotes:\n"
