@@ -38,6 +38,9 @@ test-native: deps
 	  cmake --build $(NATIVE) -j $(JOBS) && \
 	  ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS); \
 	fi
+	cmake -S tests/native_reader -B $(NATIVE)/native_reader -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	cmake --build $(NATIVE)/native_reader -j $(JOBS)
+	ctest --test-dir $(NATIVE)/native_reader --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(NATIVE) dist

@@ -55,8 +55,12 @@ static void AppendHeading(TextBuffer *out, const SectionReport *r)
 {
     double seconds = r->msSinceChange / 1000.0;
     AppendFormat(out, "%s  ", r->info->name);
-    if (r->info->continuous)
-        AppendText(out, IsStale(r) ? "STALE: " : "live: ");
+    /* Live once a change was seen within the last second; a section not
+     * yet watched that long is neither. */
+    if (IsStale(r))
+        AppendText(out, "STALE: ");
+    else if (r->info->continuous && r->changes > 0)
+        AppendText(out, "live: ");
     AppendFormat(out, "%.1f changes/s, ", r->changesPerSecond);
     if (r->changes > 0)
         AppendFormat(out, "last change %.2f s ago, ", seconds);
