@@ -42,6 +42,16 @@ void DrawConsoleView(ConsoleView *view, const char *text, size_t length)
         fflush(stdout);
         return;
     }
+    if (!view->drawn) {
+        /* Scroll what the console shows out of the way: the view takes the
+         * whole window from its top line on. */
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        DWORD written;
+        for (SHORT i = 0; i < view->rows; ++i)
+            WriteConsoleA(view->output, "\n", 1, &written, NULL);
+        if (GetConsoleScreenBufferInfo(view->output, &info))
+            view->top = info.srWindow.Top;
+    }
     SHORT line = 0;
     size_t start = 0;
     while (start < length && line < view->rows - 1) {
