@@ -1,13 +1,13 @@
 # Top-level commands. Each one installs what the machine lacks first.
+#   make        build both DLLs into dist/
 #   make demo   build, then fly a simulated flight through the real DLLs and
 #               watch it with the monitor (demo/run-demo.sh)
 #   make test   build and run every test (Wine tests and native core tests)
-#   make        build both DLLs and the monitor into dist/
 BUILD  := build
 NATIVE := build-native
 JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build dist demo test test-wine test-native clean
+.PHONY: all deps configure build dist test test-wine test-native clean
 
 all: dist
 
@@ -28,6 +28,7 @@ dist: build
 	@if [ -f $(BUILD)/bin/harrier_link.dll ]; then cp $(BUILD)/bin/harrier_link.dll dist/; fi
 	@ls -l dist
 
+.PHONY: demo
 demo: build
 	demo/run-demo.sh
 

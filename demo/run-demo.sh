@@ -93,7 +93,7 @@ check_flight() {
 }
 
 # check_plan NAME: the reader's waypoints against the shipped plan's, as the
-# host lists them: every identifier, and positions to 1e-9 degrees.
+# host lists them: every identifier and every position, to the last bit.
 check_plan() {
   local name=$1
   local sent seen
@@ -101,15 +101,14 @@ check_plan() {
   seen=$(jq -c 'select(.KESTREL_PLAN.status == "ok")' "$out/$name.jsonl" | tail -n 1)
   local verdict
   verdict=$(jq -n -r --argjson sent "${sent:-null}" --argjson seen "${seen:-null}" '
-    def near($a; $b): ($a - $b) as $d | ($d * $d) <= 1e-18;
     ($sent.plan // []) as $e | ($seen.KESTREL_PLAN.plan // {count: 0, active: 0, waypoints: []}) as $p |
     ([$p.waypoints[] | .identifier] | join(" ")) as $ids |
     if $seen == null then "MISSING: the reader never read KESTREL_PLAN"
     elif $p.active != 1 then "MISMATCH: active is \($p.active), not 1"
     elif $p.count != ($e | length) then "\($p.count), expected \($e | length) (\([$e[] | .identifier] | join(" ")))  MISMATCH"
     elif ([range(0; $e | length) | . as $i | $p.waypoints[$i] as $w | $e[$i] as $x |
-           select($w.identifier != $x.identifier or (near($w.latitude; $x.latitude) | not) or
-                  (near($w.longitude; $x.longitude) | not))] | length) > 0
+           select($w.identifier != $x.identifier or $w.latitude != $x.latitude or
+                  $w.longitude != $x.longitude)] | length) > 0
     then "\($p.count): \($ids)  MISMATCH with the shipped plan"
     else "\($p.count): \($ids)   as in plans/KSEA-KOLM.pln" end')
   printf '  %-18s %s\n' "waypoints read" "$verdict"
