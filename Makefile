@@ -1,5 +1,5 @@
 # Top-level commands. Each one installs what the machine lacks first.
-#   make        build both DLLs into dist/
+#   make        build both DLLs, the monitor and the install guide into dist/
 #   make demo   build, then fly a simulated flight through the real DLLs and
 #               watch it with the monitor (demo/run-demo.sh)
 #   make test   build and run every test (Wine tests and native core tests)
@@ -23,10 +23,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 dist: build
-	@mkdir -p dist
-	cp $(BUILD)/bin/kestrel.dll dist/
-	@if [ -f $(BUILD)/bin/harrier_link.dll ]; then cp $(BUILD)/bin/harrier_link.dll dist/; fi
-	@ls -l dist
+	scripts/make-dist.sh $(BUILD) dist
 
 .PHONY: demo
 demo: build

@@ -76,8 +76,17 @@ static int PrintSample(uint32_t number, double nowMs)
         fflush(stdout);
     } else {
         int rows = ConsoleViewRows(&run.view);
-        /* The plan's table gets what the rest of the view leaves. */
-        FormatTextReport(&out, &report, rows < 0 ? -1 : (rows > 40 ? rows - 40 : 0));
+        int waypointRows = -1;
+        if (rows > 0) {
+            /* The plan's table gets the lines the rest of the view leaves. */
+            FormatTextReport(&out, &report, 0);
+            int others = 0;
+            for (size_t i = 0; i < out.length; ++i)
+                others += out.text[i] == '\n';
+            waypointRows = rows > others ? rows - others : 0;
+            InitTextBuffer(&out, run.output, sizeof run.output);
+        }
+        FormatTextReport(&out, &report, waypointRows);
         DrawConsoleView(&run.view, out.text, out.length);
     }
     return read;
