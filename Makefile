@@ -1,5 +1,7 @@
 # Top-level commands. Each one installs what the machine lacks first.
-#   make        build both DLLs into dist/
+#   make        build both DLLs, the monitor and the install guide into dist/
+#   make demo   build, then fly a simulated flight through the real DLLs and
+#               watch it with the monitor (demo/run-demo.sh)
 #   make test   build and run every test (Wine tests and native core tests)
 BUILD  := build
 NATIVE := build-native
@@ -21,10 +23,11 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 dist: build
-	@mkdir -p dist
-	cp $(BUILD)/bin/kestrel.dll dist/
-	@if [ -f $(BUILD)/bin/harrier_link.dll ]; then cp $(BUILD)/bin/harrier_link.dll dist/; fi
-	@ls -l dist
+	scripts/make-dist.sh $(BUILD) dist
+
+.PHONY: demo
+demo: build
+	demo/run-demo.sh
 
 test: test-wine test-native
 
@@ -38,6 +41,9 @@ test-native: deps
 	  cmake --build $(NATIVE) -j $(JOBS) && \
 	  ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS); \
 	fi
+	cmake -S tests/native_reader -B $(NATIVE)/native_reader -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	cmake --build $(NATIVE)/native_reader -j $(JOBS)
+	ctest --test-dir $(NATIVE)/native_reader --output-on-failure -j $(JOBS)
 
 # The long runs in full: a million frames, ten thousand plan cycles, a
 # minute of a reader in another process.

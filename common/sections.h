@@ -21,12 +21,24 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* Layout checks at compile time, in every language a reader may use: C++11
+ * and later, C11 and later, and older C compilers through an array whose
+ * size turns negative when a check fails. */
 #if defined(__cplusplus)
 #define SECTIONS_ASSERT(cond, msg) static_assert(cond, msg)
-#else
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define SECTIONS_ASSERT(cond, msg) _Static_assert(cond, msg)
+#else
+#define SECTIONS_ASSERT_JOIN2(a, b) a##b
+#define SECTIONS_ASSERT_JOIN(a, b) SECTIONS_ASSERT_JOIN2(a, b)
+#define SECTIONS_ASSERT(cond, msg) \
+    typedef char SECTIONS_ASSERT_JOIN(sections_assert_, __LINE__)[(cond) ? 1 : -1]
 #endif
 
+/* Section names (no namespace prefix) and the sizes their publishers create
+ * them with. A section that a reader created first keeps the reader's size,
+ * and a view of any section is rounded up to whole pages: take the record
+ * sizes below, not the view's, as the bytes to read. */
 #define KESTREL_DATA_NAME "KESTREL_DATA"
 #define KESTREL_DATA_SIZE 1024u
 #define KESTREL_PLAN_NAME "KESTREL_PLAN"
@@ -109,6 +121,7 @@ SECTIONS_ASSERT(offsetof(StateBlock, minute) == 52, "StateBlock.minute");
 SECTIONS_ASSERT(offsetof(StateBlock, second) == 56, "StateBlock.second");
 SECTIONS_ASSERT(offsetof(StateBlock, reserved) == 60, "StateBlock.reserved");
 SECTIONS_ASSERT(sizeof(StateBlock) == 64, "StateBlock size");
+SECTIONS_ASSERT(sizeof(StateBlock) <= KESTREL_DATA_SIZE, "StateBlock fits its section");
 
 SECTIONS_ASSERT(offsetof(PlanWaypoint, latitude) == 0, "PlanWaypoint.latitude");
 SECTIONS_ASSERT(offsetof(PlanWaypoint, longitude) == 8, "PlanWaypoint.longitude");
@@ -134,5 +147,6 @@ SECTIONS_ASSERT(offsetof(LinkBlock, clock2Hour) == 60, "LinkBlock.clock2Hour");
 SECTIONS_ASSERT(offsetof(LinkBlock, clock2Minute) == 64, "LinkBlock.clock2Minute");
 SECTIONS_ASSERT(offsetof(LinkBlock, clock2Second) == 68, "LinkBlock.clock2Second");
 SECTIONS_ASSERT(sizeof(LinkBlock) == 72, "LinkBlock size");
+SECTIONS_ASSERT(sizeof(LinkBlock) <= HARRIER_LINK_SIZE, "LinkBlock fits its section");
 
 #endif

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs from Debian what a new machine lacks to build and test both DLLs:
 # the i686 mingw-w64 cross compilers (posix threads, so GoogleTest builds),
-# 32-bit Wine, Xvfb for the window tests, CMake, GoogleTest sources and clang
-# for the native sanitizer and fuzz builds. Safe to run again: it only
-# installs what is missing.
+# 32-bit Wine, Xvfb for the window tests, CMake, GoogleTest sources, clang
+# for the native sanitizer and fuzz builds, and jq for the demo's checks.
+# Safe to run again: it only installs what is missing.
 set -euo pipefail
 
 packages=(
@@ -12,6 +12,7 @@ packages=(
   wine wine32:i386 xvfb xauth
   googletest
   clang libclang-rt-14-dev
+  jq
 )
 
 sudo=""
