@@ -3,6 +3,8 @@
 #   make demo   build, then fly a simulated flight through the real DLLs and
 #               watch it with the monitor (demo/run-demo.sh)
 #   make test   build and run every test (Wine tests and native core tests)
+#   make bench  build and run the benchmarks under Wine: the table, and
+#               build/bench.json
 BUILD  := build
 NATIVE := build-native
 JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
