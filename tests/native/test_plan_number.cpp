@@ -16,6 +16,13 @@
 
 #include "plan_number.h"
 
+#if defined(_WIN32)
+// The Windows runtime's own strtod is not correctly rounded; mingw-w64's is.
+#define CorrectlyRoundedStrtod __mingw_strtod
+#else
+#define CorrectlyRoundedStrtod strtod
+#endif
+
 namespace {
 
 uint64_t Bits(double v)
@@ -163,7 +170,7 @@ TEST(PlanNumber, LongTextsRoundOnceFromAllTheirDigits)
 }
 
 // Exact decimal midpoints between a double and its upper neighbour, written
-// out in full (glibc prints long doubles exactly), must round to the even
+// out in full (glibc and mingw-w64 print long doubles exactly), must round to the even
 // one; a hair above must round up, a hair below down.
 TEST(PlanNumber, ExactMidpointsRoundToEvenAndTheirNeighboursAway)
 {
@@ -201,7 +208,8 @@ TEST(PlanNumber, ExactMidpointsRoundToEvenAndTheirNeighboursAway)
 }
 
 // Random decimal texts of up to 300 digits and a wide spread of exponents
-// against glibc's strtod, which rounds correctly.
+// against a strtod that rounds correctly (glibc's; mingw-w64's own on
+// Windows).
 TEST(PlanNumber, AgreesWithCorrectlyRoundedStrtodOnRandomTexts)
 {
     ASSERT_STREQ(localeconv()->decimal_point, ".");
@@ -223,7 +231,7 @@ TEST(PlanNumber, AgreesWithCorrectlyRoundedStrtodOnRandomTexts)
         }
         if (next() % 3)
             text += "e" + std::to_string((int)(next() % 700) - 350);
-        double expected = strtod(text.c_str(), nullptr);
+        double expected = CorrectlyRoundedStrtod(text.c_str(), nullptr);
         size_t used;
         double v = Convert(text, &used);
         ASSERT_EQ(Bits(v), Bits(expected)) << text << " gave " << Show(v) << ", strtod " << Show(expected);
@@ -234,7 +242,7 @@ TEST(PlanNumber, AgreesWithCorrectlyRoundedStrtodOnRandomTexts)
 TEST(PlanNumber, IgnoresTheLocaleDecimalPoint)
 {
     // Whatever locale the host has set, the full stop is the decimal point.
-    const char *names[] = {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8", "ru_RU.UTF-8"};
+    const char *names[] = {"German_Germany.1252", "de_DE.UTF-8", "de_DE", "fr_FR.UTF-8", "ru_RU.UTF-8"};
     const char *set = nullptr;
     for (const char *n : names)
         if ((set = setlocale(LC_NUMERIC, n)) != nullptr)

@@ -301,10 +301,11 @@ TEST(PlanScan, FileEdgeCases)
         for (size_t i = 0; i < r.identifiers.size() && (int)i < b.count; i++)
             EXPECT_STREQ(b.waypoints[i].identifier, r.identifiers[i]) << r.what;
         int from = b.count < 0 ? 0 : b.count;
-        if (from <= PLAN_WAYPOINT_CAPACITY)
+        if (from <= PLAN_WAYPOINT_CAPACITY) {
             EXPECT_EQ(Hex(&b.waypoints[from], sizeof(PlanWaypoint) * (PLAN_WAYPOINT_CAPACITY - from)),
                       Hex(&before.waypoints[from], sizeof(PlanWaypoint) * (PLAN_WAYPOINT_CAPACITY - from)))
                 << r.what << ": entries from count on were written";
+        }
     }
 }
 
