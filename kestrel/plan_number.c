@@ -22,11 +22,12 @@
  * 0. */
 typedef struct Decimal {
     unsigned char digits[DECIMAL_CAPACITY + DECIMAL_SLACK]; /* values 0 to 9, most significant first */
-    int count;     /* digits in use; the last one is never 0 */
+    int count;                                              /* digits in use; the last one is never 0 */
     int point;
     int truncated; /* nonzero digits were dropped after digits[count - 1] */
 } Decimal;
 
+/* Every power of ten that a double holds exactly. */
 static const double exactPowersOfTen[] = {
     1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
@@ -193,11 +194,13 @@ static double FromBits(uint64_t bits)
     return value;
 }
 
+/* Bit patterns of IEEE 754 doubles, assembled by hand so that every build
+ * gives the same bits. */
 static const uint64_t signBit = (uint64_t)1 << 63;
 static const uint64_t infinityBits = (uint64_t)0x7FF << 52;
 
-/* The double nearest to d x 10^(point shift), sign applied. point is the
- * decimal point position gathered while reading, exponent included. */
+/* The double nearest to 0.digits x 10^point, negated when negative. point
+ * is the decimal point's position as read, exponent included. */
 static double DecimalToDouble(Decimal *d, int64_t point, int negative)
 {
     uint64_t sign = negative ? signBit : 0;

@@ -4,6 +4,7 @@
 
 #include "plan_number.h"
 
+/* A line holding this, letter case as written, is a trigger line. */
 static const char triggerPhrase[] = "ATCWaypoint id";
 #define TRIGGER_LENGTH (sizeof triggerPhrase - 1)
 

@@ -14,7 +14,8 @@
 #include "kestrel_host.h"
 #include "plan_fixtures.h"
 
-namespace {
+namespace
+{
 
 std::string Replace(std::string text, const std::string &from, const std::string &to)
 {
@@ -85,7 +86,8 @@ PlanBlock Expected(const PlanBlock &earlier, int count, const FixtureWaypoint *w
     return b;
 }
 
-class PlanReader : public ::testing::Test {
+class PlanReader : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
@@ -201,7 +203,8 @@ TEST_F(PlanReader, ShorterPlanLeavesTheEarlierPlansLaterEntries)
     PlanBlock three = Activate(Write("three.pln", plan(3, "T")));
     ASSERT_EQ(three.count, 3);
     EXPECT_EQ(Hex(three.waypoints[0].identifier, 8), Hex("T0\0E0\0\0\0", 8));
-    EXPECT_EQ(Hex(&three.waypoints[3], 2 * sizeof(PlanWaypoint)), Hex(&five.waypoints[3], 2 * sizeof(PlanWaypoint)));
+    EXPECT_EQ(Hex(&three.waypoints[3], 2 * sizeof(PlanWaypoint)),
+              Hex(&five.waypoints[3], 2 * sizeof(PlanWaypoint)));
 }
 
 TEST_F(PlanReader, FileThatCannotBeOpenedGivesCountZeroAndLeavesTheEntries)
@@ -218,7 +221,8 @@ TEST_F(PlanReader, FileThatCannotBeOpenedGivesCountZeroAndLeavesTheEntries)
         {"missing file", folder + "kestrel_no_such_plan.pln", 0, 0},
         {"missing folder", "C:\\no\\such\\folder\\plan.pln", 0, 0},
         {"empty path", "", 0, 0},
-        {"held open for writing, others may read and write", path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {"held open for writing, others may read and write", path, GENERIC_WRITE,
+         FILE_SHARE_READ | FILE_SHARE_WRITE},
         {"held open for reading and writing", path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ},
         {"held open exclusively", path, GENERIC_READ, 0},
     };
@@ -233,7 +237,8 @@ TEST_F(PlanReader, FileThatCannotBeOpenedGivesCountZeroAndLeavesTheEntries)
             CloseHandle(h);
         EXPECT_EQ(p.active, 1) << r.what;
         EXPECT_EQ(p.count, 0) << r.what;
-        EXPECT_EQ(Hex(&p.waypoints, sizeof p.waypoints), Hex(&full.waypoints, sizeof full.waypoints)) << r.what;
+        EXPECT_EQ(Hex(&p.waypoints, sizeof p.waypoints), Hex(&full.waypoints, sizeof full.waypoints))
+            << r.what;
         ASSERT_EQ(Activate(path).count, 6) << r.what << ": the file reads again once it is released";
     }
 }
@@ -252,7 +257,8 @@ TEST_F(PlanReader, ReadsOnlyAndLetsOtherReadersIn)
         CloseHandle(h);
     }
     // Closed again on return: nothing holds the file any longer.
-    HANDLE alone = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE alone =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(alone, INVALID_HANDLE_VALUE) << "the reader still holds the file";
     if (alone != INVALID_HANDLE_VALUE)
         CloseHandle(alone);
@@ -290,10 +296,12 @@ TEST_F(PlanReader, LongAndBorderlineNumbersRoundCorrectly)
         {" 0." + std::string(150, '0') + "1e151", " 2.2250738585072011e-308", 1.0, 2.2250738585072011e-308},
         {" 9007199254740993", " 4.9406564584124654e-324", 9007199254740992.0, 4.9406564584124654e-324},
         {" 1e23", " 8.589973e9", 1e23, 8.589973e9},
-        {" 30", " " + std::string(150, '0') + "12.345678901234567890123456789", 30, 12.345678901234567890123456789},
+        {" 30", " " + std::string(150, '0') + "12.345678901234567890123456789", 30,
+         12.345678901234567890123456789},
     };
     for (const Row &r : rows) {
-        std::string line = "<WorldPosition>N48*" + r.minutes + "'" + r.seconds + "\",W011* 34' 48.90\"</WorldPosition>";
+        std::string line =
+            "<WorldPosition>N48*" + r.minutes + "'" + r.seconds + "\",W011* 34' 48.90\"</WorldPosition>";
         ASSERT_LE(line.size(), 254u);
         PlanBlock p = Activate(Write("numbers.pln", "<ATCWaypoint id=\"NUM\">\r\nx\r\n" + line + "\r\n"));
         ASSERT_EQ(p.count, 1) << line;

@@ -240,7 +240,8 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (terminator == NULL)
             Fail("identifier not terminated within 8 bytes", i);
         size_t length = (size_t)(terminator - now->identifier);
-        if (memcmp(now->identifier + length + 1, was->identifier + length + 1, PLAN_IDENTIFIER_SIZE - length - 1) != 0)
+        if (memcmp(now->identifier + length + 1, was->identifier + length + 1,
+                   PLAN_IDENTIFIER_SIZE - length - 1) != 0)
             Fail("bytes behind the identifier's terminator were written", i);
     }
     if (block->count != reference->count)

@@ -11,7 +11,8 @@
 #include "plan_fixtures.h"
 #include "scan_text.h"
 
-namespace {
+namespace
+{
 
 std::string ReadFixture(const char *name)
 {
@@ -58,8 +59,10 @@ TEST(PlanFiles, EveryFixtureGivesItsWaypointsBitForBit)
             const PlanWaypoint &w = b.waypoints[i];
             const FixtureWaypoint &e = f.waypoints[i];
             EXPECT_STREQ(w.identifier, e.identifier) << f.file << " entry " << i;
-            EXPECT_EQ(Bits(w.latitude), Bits(e.latitude)) << f.file << " entry " << i << " latitude " << w.latitude;
-            EXPECT_EQ(Bits(w.longitude), Bits(e.longitude)) << f.file << " entry " << i << " longitude " << w.longitude;
+            EXPECT_EQ(Bits(w.latitude), Bits(e.latitude))
+                << f.file << " entry " << i << " latitude " << w.latitude;
+            EXPECT_EQ(Bits(w.longitude), Bits(e.longitude))
+                << f.file << " entry " << i << " longitude " << w.longitude;
         }
     }
 }

@@ -23,7 +23,8 @@
 #define CorrectlyRoundedStrtod strtod
 #endif
 
-namespace {
+namespace
+{
 
 uint64_t Bits(double v)
 {
@@ -92,8 +93,8 @@ TEST(PlanNumber, ConvertsTheLongestDecimalPrefix)
 
 TEST(PlanNumber, TextWithoutANumberIsPositiveZeroAndTakesNothing)
 {
-    const char *const rows[] = {"", " ", "+", "-", ".", "-.", "e5", "+.e1", "inf", "-infinity", "nan", "NAN(1)",
-                                ",5", "\xB0", "'", "\""};
+    const char *const rows[] = {"",    " ",         "+",   "-",      ".",  "-.",   "e5", "+.e1",
+                                "inf", "-infinity", "nan", "NAN(1)", ",5", "\xB0", "'",  "\""};
     for (const char *r : rows) {
         size_t used = 99;
         double v = Convert(r, &used);
@@ -110,7 +111,8 @@ TEST(PlanNumber, StopsAtTheLengthGiven)
     size_t used;
     EXPECT_EQ(ConvertPlanNumber(text, 4, &used), 12.3);
     EXPECT_EQ(used, 4u);
-    EXPECT_EQ(ConvertPlanNumber(text, 7, &used), 12.375) << "an e without digits inside the length is no exponent";
+    EXPECT_EQ(ConvertPlanNumber(text, 7, &used), 12.375)
+        << "an e without digits inside the length is no exponent";
     EXPECT_EQ(used, 6u);
     EXPECT_EQ(ConvertPlanNumber(text, 0, &used), 0.0);
     EXPECT_EQ(used, 0u);
@@ -196,7 +198,8 @@ TEST(PlanNumber, ExactMidpointsRoundToEvenAndTheirNeighboursAway)
             mantissa.pop_back();
         double even = (Bits(low) & 1) ? high : low;
         ASSERT_EQ(Bits(Convert(mantissa + exponent)), Bits(even)) << mantissa << exponent;
-        ASSERT_EQ(Bits(Convert(mantissa + "000001" + exponent)), Bits(high)) << "above " << mantissa << exponent;
+        ASSERT_EQ(Bits(Convert(mantissa + "000001" + exponent)), Bits(high))
+            << "above " << mantissa << exponent;
         std::string below = mantissa;
         if (below.back() == '.')
             continue;
@@ -264,8 +267,18 @@ struct DigitsRow {
 TEST(PlanNumber, DegreesAreEveryDigitAndNothingElse)
 {
     const DigitsRow rows[] = {
-        {"N48", 48.0},     {"N048", 48.0},  {"N 48", 48.0},      {"48.5", 485.0}, {"S-12", 12.0},
-        {"1\xC2" "2", 12.0}, {"", 0.0},       {"NSEW", 0.0},       {",W011", 11.0}, {"0000", 0.0},
+        {"N48", 48.0},
+        {"N048", 48.0},
+        {"N 48", 48.0},
+        {"48.5", 485.0},
+        {"S-12", 12.0},
+        {"1\xC2"
+         "2",
+         12.0},
+        {"", 0.0},
+        {"NSEW", 0.0},
+        {",W011", 11.0},
+        {"0000", 0.0},
         {"9007199254740993", 9007199254740992.0},
     };
     for (const DigitsRow &r : rows) {

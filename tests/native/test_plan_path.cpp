@@ -7,7 +7,8 @@
 
 #include "plan_path.h"
 
-namespace {
+namespace
+{
 
 TEST(PlanPath, CopiesOnlyWholeTerminatedNames)
 {

@@ -12,7 +12,8 @@
 #include "plan_scan.h"
 #include "scan_text.h"
 
-namespace {
+namespace
+{
 
 uint64_t Bits(double v)
 {
@@ -45,13 +46,14 @@ std::string Hex(const void *bytes, size_t size)
     return s;
 }
 
-const char workedPosition[] = "<WorldPosition>N48* 07' 12.30\",W011* 34' 48.90\",+000433.00</WorldPosition>\n";
+const char workedPosition[] =
+    "<WorldPosition>N48* 07' 12.30\",W011* 34' 48.90\",+000433.00</WorldPosition>\n";
 
 std::string Waypoint(const std::string &id, const std::string &position, const std::string &nl = "\n")
 {
-    return "    <ATCWaypoint id=\"" + id + "\">" + nl + "        <ATCWaypointType>Intersection</ATCWaypointType>" +
-           nl + "        <WorldPosition>" + position + ",+000000.00</WorldPosition>" + nl +
-           "    </ATCWaypoint>" + nl;
+    return "    <ATCWaypoint id=\"" + id + "\">" + nl +
+           "        <ATCWaypointType>Intersection</ATCWaypointType>" + nl + "        <WorldPosition>" +
+           position + ",+000000.00</WorldPosition>" + nl + "    </ATCWaypoint>" + nl;
 }
 
 // Position n of a synthetic plan: N n* 1' 2", E n* 3' 4".
@@ -68,7 +70,8 @@ std::string PlanOf(int count, const std::string &prefix)
     return text;
 }
 
-void ExpectEntry(const PlanBlock &b, int i, const char *id, double latitude, double longitude, const std::string &what)
+void ExpectEntry(const PlanBlock &b, int i, const char *id, double latitude, double longitude,
+                 const std::string &what)
 {
     const PlanWaypoint &w = b.waypoints[i];
     EXPECT_STREQ(w.identifier, id) << what << ", entry " << i;
@@ -150,13 +153,17 @@ TEST(PlanScan, PositionWalk)
     const std::string deg = "\xC2\xB0", ansi = "\xB0";
     const PositionRow rows[] = {
         {"worked example", workedPosition, 1, 48.12008333333333, -11.58025},
-        {"FSX, UTF-8 degree signs", "\t\t\t<WorldPosition>N47" + deg + " 26' 31.92\",W122" + deg +
-                                        " 18' 30.00\",+000433.00</WorldPosition>\n",
+        {"FSX, UTF-8 degree signs",
+         "\t\t\t<WorldPosition>N47" + deg + " 26' 31.92\",W122" + deg +
+             " 18' 30.00\",+000433.00</WorldPosition>\n",
          1, Dms(47, 26, 31.92, 1), Dms(122, 18, 30.00, -1)},
-        {"Windows-1252 degree signs", "<WorldPosition>S33" + ansi + " 23' 34.20\",W70" + ansi + " 47' 8.90\",+1</x>\n", 1,
+        {"Windows-1252 degree signs",
+         "<WorldPosition>S33" + ansi + " 23' 34.20\",W70" + ansi + " 47' 8.90\",+1</x>\n", 1,
          Dms(33, 23, 34.2, -1), Dms(70, 47, 8.9, -1)},
-        {"east and north", "<P>N51* 28' 38.00\",E0* 27' 41.40\"\n", 1, Dms(51, 28, 38, 1), Dms(0, 27, 41.4, 1)},
-        {"N048 and E 011", ">N048* 07' 12.30\",E 011* 34' 48.90\"\n", 1, Dms(48, 7, 12.3, 1), Dms(11, 34, 48.9, 1)},
+        {"east and north", "<P>N51* 28' 38.00\",E0* 27' 41.40\"\n", 1, Dms(51, 28, 38, 1),
+         Dms(0, 27, 41.4, 1)},
+        {"N048 and E 011", ">N048* 07' 12.30\",E 011* 34' 48.90\"\n", 1, Dms(48, 7, 12.3, 1),
+         Dms(11, 34, 48.9, 1)},
         {"full stop in the degrees is dropped", ">N48.5* 0' 0\",E1* 0' 0\"\n", 1, 485.0, 1.0},
         {"lower-case s and w, minus, N and E keep the sign", ">-s48* 0' 0\",w-E11* 0' 0\"\n", 1, 48.0, 11.0},
         {"a capital S beside an N", ">NS48* 0' 0\",E11* 0' 0\"\n", 1, -48.0, 11.0},
@@ -167,18 +174,19 @@ TEST(PlanScan, PositionWalk)
         {"empty minutes and seconds count as 0", ">N48*'\",W11*'\"\n", 1, 48.0, -11.0},
         {"blanks and exponents in minutes and seconds", "> N 48 *  7.5e0 '  1e1 \" , W 1 1 * 0 ' 0 \"\n", 1,
          Dms(48, 7.5, 10, 1), -11.0},
-        {"first > opens the position", "<a>b>N48* 1' 2\",W3* 4' 5\"\n", 1, Dms(48, 1, 2, 1), Dms(3, 4, 5, -1)},
-        {"degrees and decimal minutes, UTF-8", "<WorldPosition>S22" + deg + " 47.50',W45" + deg +
-                                                   " 12.29',+1761.00</WorldPosition>\n",
-         1, Dms(22, 47.5, 0, -1), Dms(45, 12.29, 0, -1)},
+        {"first > opens the position", "<a>b>N48* 1' 2\",W3* 4' 5\"\n", 1, Dms(48, 1, 2, 1),
+         Dms(3, 4, 5, -1)},
+        {"degrees and decimal minutes, UTF-8",
+         "<WorldPosition>S22" + deg + " 47.50',W45" + deg + " 12.29',+1761.00</WorldPosition>\n", 1,
+         Dms(22, 47.5, 0, -1), Dms(45, 12.29, 0, -1)},
         {"decimal minutes with asterisks", ">N47* 26.53',W122* 18.5'\n", 1, Dms(47, 26.53, 0, 1),
          Dms(122, 18.5, 0, -1)},
-        {"seconds latitude, decimal-minutes longitude", ">N48* 07' 12.30\",W011* 34.815'\n", 1, Dms(48, 7, 12.3, 1),
-         Dms(11, 34.815, 0, -1)},
-        {"a degree sign before the asterisk is no mark", ">N4" + ansi + "8* 07' 12.30\",W011* 34' 48.90\"\n", 1,
-         48.12008333333333, -11.58025},
-        {"where the line has asterisks, only they are marks", ">N48" + ansi + " 07' 12.30\",W011* 34' 48.90\"\n", 0, 0,
-         0},
+        {"seconds latitude, decimal-minutes longitude", ">N48* 07' 12.30\",W011* 34.815'\n", 1,
+         Dms(48, 7, 12.3, 1), Dms(11, 34.815, 0, -1)},
+        {"a degree sign before the asterisk is no mark", ">N4" + ansi + "8* 07' 12.30\",W011* 34' 48.90\"\n",
+         1, 48.12008333333333, -11.58025},
+        {"where the line has asterisks, only they are marks",
+         ">N48" + ansi + " 07' 12.30\",W011* 34' 48.90\"\n", 0, 0, 0},
         {"decimal-minutes latitude before a seconds longitude", ">S22* 47.50',W45* 12' 17.4\"\n", 0, 0, 0},
         {"no >", "N48* 07' 12.30\",W011* 34' 48.90\"\n", 0, 0, 0},
         {"no degree mark", "<WorldPosition>N48 07' 12.30\",W011 34' 48.90\"\n", 0, 0, 0},
@@ -229,8 +237,10 @@ TEST(PlanScan, WorkedExampleFillsOneEntryBitExact)
     ASSERT_EQ(b.count, 1);
     EXPECT_EQ(b.active, before.active) << "active is not the reader's";
     ExpectEntry(b, 0, "TANGO", 48.12008333333333, -11.58025, "worked example");
-    EXPECT_EQ(Hex(b.waypoints[0].identifier, 8), Hex("TANGO\0\xAD\xDE", 8)) << "bytes behind the terminator stay";
-    EXPECT_EQ(Hex(&b.waypoints[1], sizeof(PlanWaypoint) * 49), Hex(&before.waypoints[1], sizeof(PlanWaypoint) * 49));
+    EXPECT_EQ(Hex(b.waypoints[0].identifier, 8), Hex("TANGO\0\xAD\xDE", 8))
+        << "bytes behind the terminator stay";
+    EXPECT_EQ(Hex(&b.waypoints[1], sizeof(PlanWaypoint) * 49),
+              Hex(&before.waypoints[1], sizeof(PlanWaypoint) * 49));
 }
 
 TEST(PlanScan, ShorterPlanLeavesTheLaterEntriesAndIdentifierBytes)
@@ -243,8 +253,10 @@ TEST(PlanScan, ShorterPlanLeavesTheLaterEntriesAndIdentifierBytes)
     ASSERT_EQ(b.count, 3);
     for (int i = 0; i < 3; i++)
         ExpectEntry(b, i, ("X" + std::to_string(i)).c_str(), Dms(i, 1, 2, 1), Dms(i, 3, 4, 1), "3 after 5");
-    EXPECT_EQ(Hex(b.waypoints[0].identifier, 8), Hex("X0\0GID0\0", 8)) << "the earlier identifier's bytes stay";
-    EXPECT_EQ(Hex(&b.waypoints[3], 2 * sizeof(PlanWaypoint)), Hex(&five.waypoints[3], 2 * sizeof(PlanWaypoint)))
+    EXPECT_EQ(Hex(b.waypoints[0].identifier, 8), Hex("X0\0GID0\0", 8))
+        << "the earlier identifier's bytes stay";
+    EXPECT_EQ(Hex(&b.waypoints[3], 2 * sizeof(PlanWaypoint)),
+              Hex(&five.waypoints[3], 2 * sizeof(PlanWaypoint)))
         << "entries 3 and 4 keep the earlier plan's waypoints";
 }
 
@@ -283,11 +295,22 @@ TEST(PlanScan, FileEdgeCases)
         {"file ends after the trigger line", Waypoint("A", PositionOf(1)) + two, 1, {"A"}},
         {"file ends one line after the trigger", Waypoint("A", PositionOf(1)) + two + pos, 1, {"A"}},
         {"position line without marks drops only its waypoint",
-         trigger + "x\n<WorldPosition>N47 26 31,W122 18 30</WorldPosition>\n" + Waypoint("B", PositionOf(2)), 1,
+         trigger + "x\n<WorldPosition>N47 26 31,W122 18 30</WorldPosition>\n" + Waypoint("B", PositionOf(2)),
+         1,
          {"B"}},
-        {"last position line without a line feed", trigger + "x\n" + pos.substr(0, pos.size() - 1), 1, {"ONE"}},
-        {"0x1A ends the file", Waypoint("A", PositionOf(1)) + "\x1A" + Waypoint("B", PositionOf(2)), 1, {"A"}},
-        {"0x1A within the position line", trigger + "x\n<P>N1* 2' \x1A" "3\",E1* 2' 3\"\n", 0, {}},
+        {"last position line without a line feed",
+         trigger + "x\n" + pos.substr(0, pos.size() - 1),
+         1,
+         {"ONE"}},
+        {"0x1A ends the file",
+         Waypoint("A", PositionOf(1)) + "\x1A" + Waypoint("B", PositionOf(2)),
+         1,
+         {"A"}},
+        {"0x1A within the position line",
+         trigger + "x\n<P>N1* 2' \x1A"
+                   "3\",E1* 2' 3\"\n",
+         0,
+         {}},
         {"no = in the trigger line", "<ATCWaypoint id>\nx\n" + pos, 1, {""}},
         {"nothing after the =", "<ATCWaypoint id=\n\nx\n" + pos, 0, {}},
         {"identifier of 9 characters", "<ATCWaypoint id=\"ABCDEFGHI\">\nx\n" + pos, 1, {"ABCDEFG"}},
@@ -316,7 +339,8 @@ TEST(PlanScan, MoreThanFiftyWaypointsStoreTheFirstFiftyAndStopReading)
     int handed = ScanText(text, &b);
     ASSERT_EQ(b.count, 50);
     for (int i = 0; i < 50; i++)
-        ExpectEntry(b, i, ("W" + std::to_string(i)).c_str(), Dms(i, 1, 2, 1), Dms(i, 3, 4, 1), "60 waypoints");
+        ExpectEntry(b, i, ("W" + std::to_string(i)).c_str(), Dms(i, 1, 2, 1), Dms(i, 3, 4, 1),
+                    "60 waypoints");
     // One header line, four lines per waypoint; reading ends with the 50th
     // waypoint's position line.
     EXPECT_EQ(handed, 1 + 49 * 4 + 3);
