@@ -22,18 +22,50 @@ static size_t WithoutLastCharacter(size_t length)
     return length > 0 ? length - 1 : 0;
 }
 
+/* How far the trigger search moves on when the byte under the phrase's
+ * last place is c and the phrase does not end there: from c's last place
+ * among the phrase's first 13 bytes to the phrase's end, or the whole
+ * phrase for a byte not among them. Most lines are passed over in a few
+ * steps, without looking at every byte. */
+static size_t TriggerShift(unsigned char c)
+{
+    switch (c) {
+    case 'A':
+        return 13;
+    case 'T':
+        return 12;
+    case 'C':
+        return 11;
+    case 'W':
+        return 10;
+    case 'a':
+        return 9;
+    case 'y':
+        return 8;
+    case 'p':
+        return 7;
+    case 'o':
+        return 6;
+    case 'n':
+        return 4;
+    case 't':
+        return 3;
+    case ' ':
+        return 2;
+    case 'i':
+        return 1;
+    default:
+        return TRIGGER_LENGTH;
+    }
+}
+
 int HasPlanTrigger(const char *line, size_t length)
 {
-    if (length < TRIGGER_LENGTH)
-        return 0;
-    const char *last = line + (length - TRIGGER_LENGTH);
-    for (const char *p = line; p <= last; p++) {
-        p = (const char *)memchr(p, triggerPhrase[0], (size_t)(last - p) + 1);
-        if (p == NULL)
-            return 0;
-        if (memcmp(p + 1, triggerPhrase + 1, TRIGGER_LENGTH - 1) == 0)
+    const unsigned char *p = (const unsigned char *)line;
+    const unsigned char last = (unsigned char)triggerPhrase[TRIGGER_LENGTH - 1];
+    for (size_t at = 0; at + TRIGGER_LENGTH <= length; at += TriggerShift(p[at + TRIGGER_LENGTH - 1]))
+        if (p[at + TRIGGER_LENGTH - 1] == last && memcmp(p + at, triggerPhrase, TRIGGER_LENGTH - 1) == 0)
             return 1;
-    }
     return 0;
 }
 
@@ -59,12 +91,15 @@ size_t TakePlanIdentifier(const char *text, size_t length, char *identifier)
 
 /* The first asterisk from the walk on; where the rest of the line holds
  * none, the first degree sign. A line written with asterisks is thus read
- * by its asterisks alone. */
-static const char *FindDegreeMark(const char *from, const char *end)
+ * by its asterisks alone. *asterisks starts at 1 for a line and drops to 0
+ * once a search has found none, so that no later search looks again. */
+static const char *FindDegreeMark(const char *from, const char *end, int *asterisks)
 {
-    const char *mark = (const char *)memchr(from, ASTERISK, (size_t)(end - from));
-    if (mark == NULL)
+    const char *mark = *asterisks ? (const char *)memchr(from, ASTERISK, (size_t)(end - from)) : NULL;
+    if (mark == NULL) {
+        *asterisks = 0;
         mark = (const char *)memchr(from, DEGREE_SIGN, (size_t)(end - from));
+    }
     return mark;
 }
 
@@ -74,10 +109,11 @@ static const char *FindDegreeMark(const char *from, const char *end)
  * degrees and decimal minutes, with no double quote anywhere after its
  * apostrophe (S22* 47.50',W45* 12.29'), has seconds 0 and ends at its
  * apostrophe. */
-static int ReadCoordinate(const char **walk, const char *end, char negativeLetter, double *value)
+static int ReadCoordinate(const char **walk, const char *end, char negativeLetter, int *asterisks,
+                          double *value)
 {
     const char *from = *walk;
-    const char *mark = FindDegreeMark(from, end);
+    const char *mark = FindDegreeMark(from, end, asterisks);
     if (mark == NULL)
         return 0;
     double sign = memchr(from, negativeLetter, (size_t)(mark - from)) != NULL ? -1.0 : 1.0;
@@ -110,11 +146,13 @@ int ReadPlanPosition(const char *text, size_t length, double *latitude, double *
     if (open == NULL)
         return 0;
     const char *walk = open + 1;
+    int asterisks = 1;
     double north, east;
     /* Only a capital S before the latitude's degree mark, and a capital W
      * between the latitude and the longitude's degree mark, make a
      * coordinate negative. */
-    if (!ReadCoordinate(&walk, end, 'S', &north) || !ReadCoordinate(&walk, end, 'W', &east))
+    if (!ReadCoordinate(&walk, end, 'S', &asterisks, &north) ||
+        !ReadCoordinate(&walk, end, 'W', &asterisks, &east))
         return 0;
     *latitude = north;
     *longitude = east;
