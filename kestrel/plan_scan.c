@@ -1,5 +1,6 @@
 #include "plan_scan.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include "plan_number.h"
@@ -135,7 +136,16 @@ static int ReadCoordinate(const char **walk, const char *end, char negativeLette
         *walk = secondsText;
     }
     /* In this order, so every build gives the same bits. */
-    *value = ((degrees + minutes / 60.0) + seconds / 3600.0) * sign;
+    double total = ((degrees + minutes / 60.0) + seconds / 3600.0) * sign;
+    /* Infinite minutes against infinite seconds of the other sign give no
+     * number. Its sign bit is left to the compiler (one may negate rather
+     * than multiply), so every build stores the one quiet NaN that SSE2
+     * arithmetic makes. */
+    if (total != total) {
+        uint64_t bits = (uint64_t)0xFFF8 << 48;
+        memcpy(&total, &bits, sizeof total);
+    }
+    *value = total;
     return 1;
 }
 

@@ -128,6 +128,12 @@ static int ReferenceCoordinate(const char **walk, char letter, double *value)
         p = quote + 1;
     }
     *value = ((degrees + minutes / 60.0) + seconds / 3600.0) * sign;
+    /* Not a number: the stored bits are SSE2's one quiet NaN, whatever the
+     * compiler made of the sign here. */
+    if (*value != *value) {
+        uint64_t bits = (uint64_t)0xFFF8 << 48;
+        memcpy(value, &bits, sizeof bits);
+    }
     *walk = p;
     return 1;
 }

@@ -2,6 +2,7 @@
 // position walk, and the waypoint table as whole files leave it.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -44,6 +45,16 @@ std::string Hex(const void *bytes, size_t size)
         s += b;
     }
     return s;
+}
+
+// The one quiet NaN that SSE2 arithmetic makes, which the reader stores for
+// a coordinate that is no number.
+double NotANumber()
+{
+    uint64_t bits = 0xFFF8000000000000ull;
+    double v;
+    memcpy(&v, &bits, sizeof v);
+    return v;
 }
 
 const char workedPosition[] =
@@ -197,6 +208,9 @@ TEST(PlanScan, PositionWalk)
         {"the next line type", "<ATCWaypointType>Airport</ATCWaypointType>\n", 0, 0, 0},
         {"empty", "\n", 0, 0, 0},
         {"a NUL-cut line", "", 0, 0, 0},
+        {"infinite minutes against infinite seconds", ">N1* 1e400' -1e400\",W1* -1e999' 1e999\"\n", 1,
+         NotANumber(), NotANumber()},
+        {"infinite seconds", ">S1* 0' 1e400\",W1* 0' -1e400\"\n", 1, -INFINITY, INFINITY},
     };
     for (const PositionRow &r : rows) {
         std::vector<char> copy(r.line.begin(), r.line.end());
