@@ -5,11 +5,13 @@
 #   make test   build and run every test (Wine tests and native core tests)
 #   make bench  build and run the benchmarks under Wine: the table, and
 #               build/bench.json
+#   make fuzz   fuzz the plan scanner natively for FUZZ_SECONDS (default 60)
+#   make bench-plan   the plan reader's cost against the bare file loop
 BUILD  := build
 NATIVE := build-native
 JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build dist test test-wine test-native soak bench clean
+.PHONY: all deps configure build dist test test-wine test-native soak bench fuzz bench-plan clean
 
 all: dist
 
@@ -59,6 +61,24 @@ bench: build
 	cmake --preset mingw-i686 >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target bench_programs
 	tests/bench/run_bench.sh $(BUILD)
+
+# The plan fuzzer grows its own corpus in build-native/fuzz/corpus from the
+# committed seeds; an input that breaks an invariant lands in
+# build-native/fuzz/crashes/. Copy it into tests/native/corpus/plan/ so that
+# make test replays it from then on.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S tests/native -B $(NATIVE) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	cmake --build $(NATIVE) --target plan_fuzz
+	@mkdir -p $(NATIVE)/fuzz/corpus $(NATIVE)/fuzz/crashes
+	$(NATIVE)/plan_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -max_len=8192 \
+	  -dict=tests/native/plan.dict -artifact_prefix=$(NATIVE)/fuzz/crashes/ \
+	  $(NATIVE)/fuzz/corpus tests/native/corpus/plan
+	@echo "fuzz corpus: $$(ls $(NATIVE)/fuzz/corpus | wc -l) inputs; crashes: $$(ls $(NATIVE)/fuzz/crashes | wc -l)"
+
+bench-plan: configure
+	cmake --build $(BUILD) --target plan_bench
+	cd $(BUILD)/bin && KESTREL_WINE_STATE=$$PWD/../wine ../../cmake/wine-run.sh plan_bench.exe
 
 clean:
 	rm -rf $(BUILD) $(NATIVE) dist

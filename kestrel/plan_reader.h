@@ -2,7 +2,7 @@
 #define KESTREL_PLAN_READER_H
 
 /* Reads the plan file named in PlanPath into planBlock's count and
- * waypoints. Publishes nothing; the caller does. */
+ * waypoints, then closes it. Publishes nothing; the caller does. */
 void ReadFlightPlan(void);
 
 #endif
