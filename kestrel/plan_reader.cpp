@@ -18,9 +18,12 @@ void ReadFlightPlan(void)
      * for the one just activated. */
     FILE *file = _fsopen(PlanPath, "rt", _SH_DENYWR);
     if (file != NULL) {
+        /* Cleared once, so that the length of each line can be taken a
+         * word at a time, over bytes that no line may have reached yet. */
         char line[PLAN_LINE_SIZE];
+        memset(line, 0, sizeof line);
         while (fgets(line, sizeof line, file) != NULL)
-            if (!ScanPlanLine(&scan, &planBlock, line, strlen(line)))
+            if (!ScanPlanLine(&scan, &planBlock, line, PlanLineLength(line, sizeof line)))
                 break;
     }
     EndPlanScan(&scan, &planBlock);

@@ -90,16 +90,26 @@ size_t TakePlanIdentifier(const char *text, size_t length, char *identifier)
     return n;
 }
 
+/* The first c in [from, end), or null. The marks of a position lie a few
+ * bytes apart: a plain walk is quicker here than a call out per mark. */
+static const char *FindByte(const char *from, const char *end, unsigned char c)
+{
+    for (; from < end; from++)
+        if ((unsigned char)*from == c)
+            return from;
+    return NULL;
+}
+
 /* The first asterisk from the walk on; where the rest of the line holds
  * none, the first degree sign. A line written with asterisks is thus read
  * by its asterisks alone. *asterisks starts at 1 for a line and drops to 0
  * once a search has found none, so that no later search looks again. */
 static const char *FindDegreeMark(const char *from, const char *end, int *asterisks)
 {
-    const char *mark = *asterisks ? (const char *)memchr(from, ASTERISK, (size_t)(end - from)) : NULL;
+    const char *mark = *asterisks ? FindByte(from, end, ASTERISK) : NULL;
     if (mark == NULL) {
         *asterisks = 0;
-        mark = (const char *)memchr(from, DEGREE_SIGN, (size_t)(end - from));
+        mark = FindByte(from, end, DEGREE_SIGN);
     }
     return mark;
 }
@@ -117,17 +127,17 @@ static int ReadCoordinate(const char **walk, const char *end, char negativeLette
     const char *mark = FindDegreeMark(from, end, asterisks);
     if (mark == NULL)
         return 0;
-    double sign = memchr(from, negativeLetter, (size_t)(mark - from)) != NULL ? -1.0 : 1.0;
+    double sign = FindByte(from, mark, (unsigned char)negativeLetter) != NULL ? -1.0 : 1.0;
     double degrees = ConvertPlanDigits(from, (size_t)(mark - from));
 
     const char *minutesText = mark + 1;
-    const char *apostrophe = (const char *)memchr(minutesText, '\'', (size_t)(end - minutesText));
+    const char *apostrophe = FindByte(minutesText, end, '\'');
     if (apostrophe == NULL)
         return 0;
     double minutes = ConvertPlanNumber(minutesText, (size_t)(apostrophe - minutesText), NULL);
 
     const char *secondsText = apostrophe + 1;
-    const char *quote = (const char *)memchr(secondsText, '"', (size_t)(end - secondsText));
+    const char *quote = FindByte(secondsText, end, '"');
     double seconds = 0.0;
     if (quote != NULL) {
         seconds = ConvertPlanNumber(secondsText, (size_t)(quote - secondsText), NULL);
@@ -152,7 +162,7 @@ static int ReadCoordinate(const char **walk, const char *end, char negativeLette
 int ReadPlanPosition(const char *text, size_t length, double *latitude, double *longitude)
 {
     const char *end = text + length;
-    const char *open = (const char *)memchr(text, '>', length);
+    const char *open = FindByte(text, end, '>');
     if (open == NULL)
         return 0;
     const char *walk = open + 1;
@@ -167,6 +177,22 @@ int ReadPlanPosition(const char *text, size_t length, double *latitude, double *
     *latitude = north;
     *longitude = east;
     return 1;
+}
+
+size_t PlanLineLength(const char *line, size_t capacity)
+{
+    /* Four bytes at a time: a word holds a zero byte exactly when one of
+     * its bytes loses its top bit in the subtraction below. */
+    size_t at = 0;
+    for (; at + sizeof(uint32_t) <= capacity; at += sizeof(uint32_t)) {
+        uint32_t word;
+        memcpy(&word, line + at, sizeof word);
+        if (((word - 0x01010101u) & ~word & 0x80808080u) != 0)
+            break;
+    }
+    while (at < capacity && line[at] != '\0')
+        at++;
+    return at;
 }
 
 void BeginPlanScan(PlanScan *scan)

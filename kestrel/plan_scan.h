@@ -40,6 +40,12 @@ typedef struct PlanScan {
 
 void BeginPlanScan(PlanScan *scan);
 
+/* The length of the NUL-terminated line in a line buffer of capacity bytes
+ * (capacity itself when no terminator is found). The buffer is read in
+ * whole words, past the terminator but never past capacity, so every byte
+ * of it must have been written since the buffer was made. */
+size_t PlanLineLength(const char *line, size_t capacity);
+
 /* Takes the next line of the file (length bytes, line feed included when
  * the line has one). Fills block's waypoints from entry 0 on; touches
  * neither count nor active. Returns 0 once 50 waypoints are stored: the

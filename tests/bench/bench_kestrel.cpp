@@ -172,7 +172,7 @@ int main()
 
     int count = PlanCountAfterCycle(&b);
     if (count == 50) {
-        BenchPlan planPlan = {100, 20};
+        BenchPlan planPlan = {200, 20};
         PairTiming cycle = MeasurePair(KestrelPlanCycle, FloorPlanCycle, &b, planPlan);
         PrintFigure("plan_cycle_dll_ratio", cycle.ratio);
         PrintFigure("plan_cycle_dll_us", cycle.aMicros);
