@@ -17,9 +17,11 @@ static void PrepareQuery(MENUITEMINFOA *item, UINT mask)
     item->fMask = mask;
 }
 
-/* Removes what earlier installations left in the popup: their entries open
- * a versionMenu that has been destroyed since. An entry is recognised by
- * its text and its submenu. Returns 0 when an entry cannot be read. */
+/* Removes what earlier installations left in the popup: an entry with the
+ * module's text whose submenu is no menu any more (the versionMenu it
+ * opened has been destroyed since), or is the one just loaded (its handle
+ * came back). The host's own entries, whatever their text, open live menus
+ * and stay. Returns 0 when an entry cannot be read. */
 static int RemoveEarlierEntries(HMENU popup, MENUITEMINFOA *item, const char *entryText)
 {
     char text[MENU_TEXT_SIZE];
@@ -31,9 +33,11 @@ static int RemoveEarlierEntries(HMENU popup, MENUITEMINFOA *item, const char *en
         if (!GetMenuItemInfoA(popup, (UINT)position, TRUE, item))
             return 0;
         text[sizeof text - 1] = '\0';
-        /* RemoveMenu, not DeleteMenu: the stale submenu handle may by now
-         * name another live menu, which must not be destroyed. */
-        if (item->hSubMenu != NULL && strcmp(text, entryText) == 0)
+        if (item->hSubMenu == NULL || strcmp(text, entryText) != 0)
+            continue;
+        /* RemoveMenu, not DeleteMenu: the submenu is gone already, or is
+         * the one about to be appended. */
+        if (item->hSubMenu == versionMenu || !IsMenu(item->hSubMenu))
             RemoveMenu(popup, (UINT)position, MF_BYPOSITION);
     }
     return 1;

@@ -12,10 +12,50 @@ std::vector<Lookup> lookups;
 std::vector<std::string> recordProblems;
 std::function<void(size_t n)> afterLookup;
 std::vector<HostMessage> hostMessages;
+std::function<void(UINT message)> onHostMessage;
 unsigned hostSeq;
 VersionBox versionBox;
 
 namespace {
+
+// A crash (a call into the unloaded library, say) ends the test program at
+// once with a line saying where, instead of waiting for a debugger.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS *e)
+{
+    fprintf(stderr, "\nstand-in host: unhandled exception 0x%08lX at %p\n",
+            (unsigned long)e->ExceptionRecord->ExceptionCode, e->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Faults in timer routines and window procedures are swallowed by the
+// message dispatch, so a window left pointing into an unloaded library
+// spins instead of crashing: a scenario that has not ended after a minute
+// ends the program.
+volatile LONG watchdogStart;
+
+DWORD WINAPI Watchdog(LPVOID)
+{
+    for (;;) {
+        Sleep(1000);
+        if (GetTickCount() - (DWORD)watchdogStart > 60000) {
+            fprintf(stderr, "\nstand-in host: the scenario did not end within 60 s\n");
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
+}
+
+struct CrashReport {
+    CrashReport()
+    {
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+        SetUnhandledExceptionFilter(ReportCrash);
+        watchdogStart = (LONG)GetTickCount();
+        CloseHandle(CreateThread(NULL, 0, Watchdog, NULL, 0, NULL));
+    }
+} crashReport;
 
 // ---- panel services ----------------------------------------------------------
 
@@ -128,6 +168,8 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_COMMAND)
         m.boxOpen = FindVersionBox() != NULL;
     hostMessages.push_back(m);
+    if (onHostMessage)
+        onHostMessage(message);
     if (message == WM_USER + 7)
         return hostUserResult;
     return DefWindowProcA(window, message, wParam, lParam);
@@ -218,6 +260,7 @@ void SetTokenBits(int32_t id, uint64_t bits)
 bool LoadHarrier(HarrierHost *host)
 {
     *host = HarrierHost();
+    watchdogStart = (LONG)GetTickCount();
     lookups.clear();
     recordProblems.clear();
     script.clear();
@@ -225,6 +268,7 @@ bool LoadHarrier(HarrierHost *host)
     recordOfId.clear();
     afterLookup = nullptr;
     hostMessages.clear();
+    onHostMessage = nullptr;
     versionBox = VersionBox();
     importFaults = ImportFaults();
     attachTicks = sampleTicks = strayTimers = 0;
@@ -270,8 +314,16 @@ void StopHarrier(HarrierHost *host)
 
 void UnloadHarrier(HarrierHost *host, bool pinned)
 {
-    if (host->library)
+    if (host->library) {
         FreeLibrary(host->library);
+        // KillTimer succeeds only on a timer that still exists: one the
+        // library should have killed before it was unloaded.
+        for (UINT_PTR id : {AttachTimerId(), SampleTimerId()}) {
+            if (id != 0) {
+                EXPECT_FALSE(KillTimer(NULL, id)) << "timer " << ValueText(id) << " outlived the library";
+            }
+        }
+    }
     if (pinned)
         EXPECT_NE(GetModuleHandleA("harrier_link.dll"), nullptr) << "the library should have stayed loaded";
     else

@@ -36,7 +36,8 @@ void StartHarrier(HarrierHost *host, const void *services);
 void StartHarrier(HarrierHost *host);
 // Calls the routine at Linkage byte 8.
 void StopHarrier(HarrierHost *host);
-// FreeLibrary; expects the module gone unless `pinned`. From then on the
+// FreeLibrary; expects the module gone unless `pinned`, and neither of its
+// timers still running (a timer found running is killed). From then on the
 // message loop refuses to dispatch a message of the library's timers, and
 // counts it (StrayTimers).
 void UnloadHarrier(HarrierHost *host, bool pinned = false);
@@ -93,6 +94,8 @@ struct HostMessage {
 // What the host's own window procedure received, in order.
 extern std::vector<HostMessage> hostMessages;
 extern unsigned hostSeq; // shared sequence counter of messages and box events
+// Run by the host's procedure for every message, after recording it.
+extern std::function<void(UINT message)> onHostMessage;
 // The host's procedure returns this for WM_USER + 7, so tests can check
 // that results come back unchanged.
 const LRESULT hostUserResult = 0x5EA7;
@@ -113,7 +116,8 @@ void PaintFrame(HWND window);
 // Menus are written as text, both to build them and to read them back:
 //   item ( " | " item )*      item: Text[#id][!g|!d|!gd][{items}]
 // "!g" MF_GRAYED, "!d" MF_DISABLED, "!gd" both; {…} opens a popup, {?} a
-// popup whose handle is no menu any more. A popup item shows no #id when
+// popup whose handle is no menu any more (its state reads as "!gd", since
+// GetMenuState cannot read it). A popup item shows no #id when
 // its id is its submenu's handle (as AppendMenuA with MF_POPUP makes it).
 HMENU BuildMenu(const std::string &text, bool bar);
 std::string DescribeMenu(HMENU menu);

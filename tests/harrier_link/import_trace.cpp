@@ -14,6 +14,8 @@ std::vector<std::string> lines;
 std::map<uintptr_t, std::string> names;
 UINT_PTR attachTimerId;
 UINT_PTR sampleTimerId;
+int popupsMade;
+int menusLoaded;
 
 std::string Format(const char *format, ...)
 {
@@ -228,7 +230,7 @@ HMENU WINAPI ShimCreatePopupMenu(void)
 {
     HMENU popup = importFaults.createPopupMenu ? NULL : CreatePopupMenu();
     if (popup)
-        NameValue((uintptr_t)popup, "newPopup");
+        NameValue((uintptr_t)popup, Format("newPopup%d", ++popupsMade));
     Record("CreatePopupMenu() = " + V(popup));
     return popup;
 }
@@ -273,7 +275,7 @@ HMENU WINAPI ShimLoadMenuA(HINSTANCE instance, LPCSTR name)
 {
     HMENU menu = importFaults.loadMenu ? NULL : LoadMenuA(instance, name);
     if (menu)
-        NameValue((uintptr_t)menu, "versionMenu");
+        NameValue((uintptr_t)menu, Format("versionMenu%d", ++menusLoaded));
     Record("LoadMenuA(" + V(instance) + ", " + Quoted(name) + ") = " + V(menu));
     return menu;
 }
@@ -284,6 +286,13 @@ BOOL WINAPI ShimAppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text)
     Record("AppendMenuA(" + V(menu) + ", " + Format("0x%X", flags) + ", " + V(id) + ", " + Quoted(text) + ") = " +
            V(ok));
     return ok;
+}
+
+BOOL WINAPI ShimIsMenu(HMENU menu)
+{
+    BOOL is = IsMenu(menu);
+    Record("IsMenu(" + V(menu) + ") = " + V(is));
+    return is;
 }
 
 BOOL WINAPI ShimRemoveMenu(HMENU menu, UINT item, UINT flags)
@@ -325,6 +334,7 @@ const Shim shims[] = {
     {"LoadMenuA", (void *)ShimLoadMenuA},
     {"AppendMenuA", (void *)ShimAppendMenuA},
     {"RemoveMenu", (void *)ShimRemoveMenu},
+    {"IsMenu", (void *)ShimIsMenu},
 };
 
 // Any other import (the runtime's, mostly) goes through a small generated
@@ -339,7 +349,7 @@ int genericCount;
 
 extern "C" void __cdecl RecordGeneric(int index)
 {
-    lines.push_back(genericNames[index] + "()");
+    lines.push_back("[" + genericNames[index] + "]");
 }
 
 void *GenericThunk(const std::string &name, void *target)
@@ -397,7 +407,7 @@ std::vector<std::string> TraceImports(HMODULE module)
                 if (name == s.name)
                     replacement = s.function;
             if (replacement == nullptr)
-                replacement = GenericThunk(name, (void *)(uintptr_t)slot->u1.Function);
+                replacement = GenericThunk(dlls.back() + "!" + name, (void *)(uintptr_t)slot->u1.Function);
             DWORD old;
             VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &old);
             slot->u1.Function = (DWORD)(uintptr_t)replacement;
@@ -431,6 +441,7 @@ void ForgetNames()
 {
     names.clear();
     attachTimerId = sampleTimerId = 0;
+    popupsMade = menusLoaded = 0;
 }
 
 std::string ValueText(uintptr_t value)

@@ -29,7 +29,8 @@ extern ImportFaults importFaults;
 // Patches every import of `module`. Returns the names of the DLLs it imports.
 std::vector<std::string> TraceImports(HMODULE module);
 
-// The recorded lines, oldest first.
+// The recorded lines, oldest first. Calls of functions without a shim of
+// their own (the runtime's) appear as "[msvcrt.dll!strlen]".
 const std::vector<std::string> &TracedCalls();
 void ClearTrace();
 // A line of the host's own (a lookup, a marker) among the library's calls.
@@ -39,8 +40,8 @@ void TraceNote(const std::string &line);
 // test knows ("main", "bar"), and those the shims name themselves: the
 // section ("section"), views ("view"), the timers ("attachTimer",
 // "sampleTimer") and their routines ("AttachTick", "SampleTick"), the new
-// Modules popup ("newPopup"), the loaded menus ("versionMenu"), and the
-// hook ("MainWindowHook").
+// Modules popups ("newPopup1", "newPopup2" ...), the loaded menus
+// ("versionMenu1" ...), and the hook ("MainWindowHook").
 void NameValue(uintptr_t value, const std::string &name);
 void ForgetNames();
 std::string ValueText(uintptr_t value);

@@ -146,7 +146,7 @@ TEST_F(HarrierLinkage, DllMainIgnoresThreadNotificationsAndKeepsItsInstance)
     StartHarrier(&host, nullptr);
     ASSERT_TRUE(PumpUntil([] { return AttachTicks() >= 2; }, 4000));
     EXPECT_EQ(Keep(TracedCalls(), {"LoadMenuA"}),
-              std::vector<std::string>{"LoadMenuA(module, #201) = versionMenu"});
+              std::vector<std::string>{"LoadMenuA(module, #201) = versionMenu1"});
     (void)main;
 }
 
