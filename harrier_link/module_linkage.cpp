@@ -7,7 +7,10 @@
 #include "sections.h"
 #include "shared_block.h"
 
+/* Read by the host's loader only; the module never looks at it. */
 ModuleLinkage Linkage = {1, LinkInit, LinkDeinit, 0, 0, 0x0900, 0};
+/* The host fills byte 4 before the first sample tick; bytes 8-15 stay as
+ * they are here for the library's life. */
 ModuleImports ImportTable = {0x0F, NULL, 2, 0};
 
 HINSTANCE moduleInstance;

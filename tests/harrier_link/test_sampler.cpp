@@ -34,7 +34,7 @@ struct SampleRow {
 const double x = 0x1.a7fd0aee2a922p+16; // 108541.04269662921
 
 const SampleRow rows[] = {
-    {"documented example",
+    {"altitude, position and speed at round values",
      {B(271.5), B(5000875), B(0x1p46), B(1000), B(123.25), B(100), B(59.5), B(42.0), B(12.999), B(30.7), B(23.0)},
      3280.839895013123, 45.0, 90.0, B(271.5), 59.248380129589634, B(123.25), 12, 42, 59, 23, 30},
     {"division first, negative values, zeros, denormal",
