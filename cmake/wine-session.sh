@@ -26,9 +26,6 @@ case "$cmd" in
   start)
     make_prefix
     wineserver -p </dev/null >/dev/null 2>&1
-    # Start Wine's own background services now, away from the test runner's
-    # output pipes: started by the first test, they would hold them open.
-    wine cmd.exe /c exit </dev/null >/dev/null 2>&1
     if ! [ -f "$state/display" ]; then
       for n in $(seq 91 140); do
         [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
@@ -39,6 +36,12 @@ case "$cmd" in
         break
       done
     fi
+    # Start Wine's own background services now, away from the test runner's
+    # output pipes: started by the first test, they would hold them open.
+    # The desktop process starts with them and keeps the display it finds,
+    # so it must find Xvfb's: without one no test can create a window.
+    [ -f "$state/display" ] && export DISPLAY=$(cat "$state/display")
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1
     ;;
   stop)
     wineserver -k 2>/dev/null

@@ -89,9 +89,10 @@ std::vector<unsigned char> RandomMessage(Random *rnd)
     DWORD kind = rnd->Below(8) ? kinds[rnd->Below(11)] : rnd->Next();
     memcpy(m.data(), &size, 4);
     memcpy(m.data() + 8, &kind, 4);
-    if (rnd->Below(4)) {
+    size_t idOffset = kind == 8 ? 12 : 16;
+    if (rnd->Below(4) && length >= idOffset + 4) {
         DWORD id = ids[rnd->Below(5)];
-        memcpy(m.data() + (kind == 8 ? 12 : 16), &id, 4);
+        memcpy(m.data() + idOffset, &id, 4);
     }
     if (kind == 6 && length > 24 && rnd->Below(2)) {
         // A file name of any length, terminated or not.
