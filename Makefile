@@ -6,12 +6,11 @@
 #   make bench  build and run the benchmarks under Wine: the table, and
 #               build/bench.json
 #   make fuzz   fuzz the plan scanner natively for FUZZ_SECONDS (default 60)
-#   make bench-plan   the plan reader's cost against the bare file loop
 BUILD  := build
 NATIVE := build-native
 JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build dist test test-wine test-native soak bench fuzz bench-plan clean
+.PHONY: all deps configure build dist test test-wine test-native soak bench fuzz clean
 
 all: dist
 
@@ -75,10 +74,6 @@ fuzz: deps
 	  -dict=tests/native/plan.dict -artifact_prefix=$(NATIVE)/fuzz/crashes/ \
 	  $(NATIVE)/fuzz/corpus tests/native/corpus/plan
 	@echo "fuzz corpus: $$(ls $(NATIVE)/fuzz/corpus | wc -l) inputs; crashes: $$(ls $(NATIVE)/fuzz/crashes | wc -l)"
-
-bench-plan: configure
-	cmake --build $(BUILD) --target plan_bench
-	cd $(BUILD)/bin && KESTREL_WINE_STATE=$$PWD/../wine ../../cmake/wine-run.sh plan_bench.exe
 
 clean:
 	rm -rf $(BUILD) $(NATIVE) dist
