@@ -121,16 +121,17 @@ fsx_seconds=$((frames / fps + 5))
 watch_flight fsx $fsx_seconds "$bin/demo_fsx_flight.exe" --frames "$frames" --fps "$fps" --rate "$rate" --hold $hold_ms
 fsx_host=$?
 
-# ---- Flight Simulator 2004 hook ---------------------------------------------
-# INTEGRATOR: wire the stand-in FS2004 host here. It is expected at
-# $fs2004_host, beside harrier_link.dll: it loads the DLL as the simulator
-# does (under the session's Xvfb display), runs its sample timer for a
-# scripted flight, keeps the section up for a moment after the last tick,
-# and ends with one JSON line {"ticks":N,"final":{...}} holding the LinkBlock
-# fields it expects a reader to see last (the names of fs2004_fields).
+# ---- Flight Simulator 2004 ----------------------------------------------------
+# The stand-in FS2004 host beside harrier_link.dll: it loads the DLL as the
+# simulator does (under the session's Xvfb display), opens its main window
+# with a Modules menu, serves a scripted flight of fs2004_ticks sample ticks
+# through its lookups, keeps the section up for a moment after the last
+# tick, and ends with one JSON line {"ticks":N,"final":{...}} holding the
+# LinkBlock fields it expects a reader to see last (those of fs2004_fields).
 fs2004_host=$bin/demo_fs2004_flight.exe
-fs2004_args=()
-fs2004_seconds=30
+fs2004_ticks=${DEMO_FS2004_TICKS:-150}
+fs2004_args=(--ticks "$fs2004_ticks" --rate "$rate" --hold $hold_ms)
+fs2004_seconds=$((fs2004_ticks / 10 + 15))
 fs2004_fields=(altitude latitude longitude heading groundSpeed groundAltitude hour minute second
   clock2Hour clock2Minute clock2Second)
 # ------------------------------------------------------------------------------
@@ -139,7 +140,7 @@ fs2004_ran=0
 fs2004_host_status=0
 if [ -f "$bin/harrier_link.dll" ] && [ -f "$fs2004_host" ]; then
   echo
-  echo "== Flight Simulator 2004: harrier_link.dll in the stand-in host"
+  echo "== Flight Simulator 2004: harrier_link.dll in the stand-in host, $fs2004_ticks ticks of 100 ms (time ${rate}x)"
   watch_flight fs2004 $fs2004_seconds "$fs2004_host" "${fs2004_args[@]}"
   fs2004_host_status=$?
   fs2004_ran=1

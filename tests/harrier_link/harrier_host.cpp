@@ -257,6 +257,16 @@ void SetTokenBits(int32_t id, uint64_t bits)
     script[id] = bits;
 }
 
+void ClearTokenValues()
+{
+    script.clear();
+}
+
+void KeepScenarioAlive()
+{
+    watchdogStart = (LONG)GetTickCount();
+}
+
 bool LoadHarrier(HarrierHost *host)
 {
     *host = HarrierHost();

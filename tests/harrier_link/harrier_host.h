@@ -66,6 +66,8 @@ extern std::vector<std::string> recordProblems;
 
 void SetTokenValue(int32_t id, double value);
 void SetTokenBits(int32_t id, uint64_t bits);
+// From now on the lookups write no value at all (the host's bytes still).
+void ClearTokenValues();
 // Run by the lookup after recording call number `n` (1-based, counted since
 // LoadHarrier); lets a test move the host's table in the middle of a tick.
 extern std::function<void(size_t n)> afterLookup;
@@ -76,6 +78,8 @@ extern std::function<void(size_t n)> afterLookup;
 // message) or timeoutMs have passed. Returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 void PumpFor(DWORD ms);
+// A scenario longer than the watchdog's minute says it is still alive.
+void KeepScenarioAlive();
 // Timer messages dispatched to the library's two routines since LoadHarrier.
 int AttachTicks();
 int SampleTicks();
