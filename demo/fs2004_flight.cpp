@@ -19,6 +19,7 @@
 #include <string.h>
 
 #include "flight_script.h"
+#include "section_check.h"
 #include "harrier_host.h"
 #include "sections.h"
 
@@ -114,15 +115,7 @@ LinkBlock Expected(const HostValues &h)
 
 bool PublishedMatches(const LinkBlock &expected)
 {
-    HANDLE h = OpenFileMappingA(FILE_MAP_READ, FALSE, HARRIER_LINK_NAME);
-    if (!h)
-        return false;
-    const void *view = MapViewOfFile(h, FILE_MAP_READ, 0, 0, 0);
-    bool same = view && memcmp(view, &expected, sizeof expected) == 0;
-    if (view)
-        UnmapViewOfFile(view);
-    CloseHandle(h);
-    return same;
+    return SectionHolds(HARRIER_LINK_NAME, &expected, sizeof expected);
 }
 
 // The module's entry in the Modules menu, as the menu bar shows it now.

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "flight_script.h"
+#include "section_check.h"
 #include "sections.h"
 #include "simconnect_stub.h"
 #include "time_split.h"
@@ -156,18 +157,9 @@ StateBlock Expected(const Aircraft &a)
     return s;
 }
 
-// What a reader of KESTREL_DATA finds now, compared with what was sent.
 bool PublishedMatches(const StateBlock &expected)
 {
-    HANDLE h = OpenFileMappingA(FILE_MAP_READ, FALSE, KESTREL_DATA_NAME);
-    if (!h)
-        return false;
-    const void *view = MapViewOfFile(h, FILE_MAP_READ, 0, 0, 0);
-    bool same = view && memcmp(view, &expected, sizeof expected) == 0;
-    if (view)
-        UnmapViewOfFile(view);
-    CloseHandle(h);
-    return same;
+    return SectionHolds(KESTREL_DATA_NAME, &expected, sizeof expected);
 }
 
 void PrintSummary(const Options &o, const Aircraft &a, const StateBlock &s, bool published)
