@@ -203,17 +203,6 @@ std::vector<unsigned char> ReadSectionFromProcess(const char *name, size_t size)
     return out;
 }
 
-std::string Hex(const void *bytes, size_t size)
-{
-    std::string s;
-    char b[4];
-    for (size_t i = 0; i < size; ++i) {
-        snprintf(b, sizeof b, "%02X", ((const unsigned char *)bytes)[i]);
-        s += b;
-    }
-    return s;
-}
-
 // Writes a sentinel over a whole section, so a test can tell whether the
 // library published into it since.
 void Scribble(const char *name, size_t size)

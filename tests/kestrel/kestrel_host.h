@@ -11,6 +11,7 @@
 
 #include "sections.h"
 #include "simconnect_stub.h"
+#include "test_bytes.h"
 
 typedef int(WINAPI *DLLStartFn)(void);
 typedef void(WINAPI *DLLStopFn)(void);
@@ -59,7 +60,6 @@ PlanBlock ReadPlan();
 // Same, but from a separate reader process (section_dump.exe).
 std::vector<unsigned char> ReadSectionFromProcess(const char *name, size_t size);
 
-std::string Hex(const void *bytes, size_t size);
 
 // Fills a section with the 0xDEADBEEF sentinel, so a test can tell whether
 // anything was published into it since.

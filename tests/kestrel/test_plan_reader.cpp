@@ -13,6 +13,7 @@
 
 #include "kestrel_host.h"
 #include "plan_fixtures.h"
+#include "test_bytes.h"
 
 namespace
 {
@@ -61,13 +62,6 @@ std::string Fixture(const char *name)
 double Dms(double degrees, double minutes, double seconds, double sign)
 {
     return ((degrees + minutes / 60.0) + seconds / 3600.0) * sign;
-}
-
-uint64_t Bits(double v)
-{
-    uint64_t b;
-    memcpy(&b, &v, sizeof b);
-    return b;
 }
 
 // The block a reader must see after a plan: the earlier block with active

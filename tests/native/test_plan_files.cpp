@@ -10,6 +10,7 @@
 
 #include "plan_fixtures.h"
 #include "scan_text.h"
+#include "test_bytes.h"
 
 namespace
 {
@@ -39,13 +40,6 @@ std::string Replace(std::string text, const std::string &from, const std::string
         at = found + from.size();
     }
     return out + text.substr(at);
-}
-
-uint64_t Bits(double v)
-{
-    uint64_t b;
-    memcpy(&b, &v, sizeof b);
-    return b;
 }
 
 TEST(PlanFiles, EveryFixtureGivesItsWaypointsBitForBit)

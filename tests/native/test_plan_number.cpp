@@ -15,6 +15,7 @@
 #include <string>
 
 #include "plan_number.h"
+#include "test_bytes.h"
 
 #if defined(_WIN32)
 // The Windows runtime's own strtod is not correctly rounded; mingw-w64's is.
@@ -25,13 +26,6 @@
 
 namespace
 {
-
-uint64_t Bits(double v)
-{
-    uint64_t b;
-    memcpy(&b, &v, sizeof b);
-    return b;
-}
 
 std::string Show(double v)
 {

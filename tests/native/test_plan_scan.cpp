@@ -12,16 +12,10 @@
 
 #include "plan_scan.h"
 #include "scan_text.h"
+#include "test_bytes.h"
 
 namespace
 {
-
-uint64_t Bits(double v)
-{
-    uint64_t b;
-    memcpy(&b, &v, sizeof b);
-    return b;
-}
 
 std::string Show(double v)
 {
@@ -34,17 +28,6 @@ std::string Show(double v)
 double Dms(double degrees, double minutes, double seconds, double sign)
 {
     return ((degrees + minutes / 60.0) + seconds / 3600.0) * sign;
-}
-
-std::string Hex(const void *bytes, size_t size)
-{
-    std::string s;
-    char b[4];
-    for (size_t i = 0; i < size; ++i) {
-        snprintf(b, sizeof b, "%02X", ((const unsigned char *)bytes)[i]);
-        s += b;
-    }
-    return s;
 }
 
 // The one quiet NaN that SSE2 arithmetic makes, which the reader stores for
