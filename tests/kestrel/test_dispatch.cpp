@@ -268,20 +268,32 @@ TEST_F(Kestrel, AfterQuitNoRequestRunsButPlanEventsAreStillHandled)
 
 TEST_F(Kestrel, OverlongOrUnterminatedFileNameStillTakesThePlanOverButOpensNothing)
 {
+    // A plan file stands where each cut-short name would lead, so reading
+    // the cut name shows as a waypoint.
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string prefix = std::string(temp) + "kestrel_cut.pln";
+    FILE *f = fopen(prefix.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fputs("<ATCWaypoint id=\"CUT\">\n<ATCWaypointType>VOR</ATCWaypointType>\n"
+          "<WorldPosition>N48* 07' 12.30\",W011* 34' 48.90\",+0.0</WorldPosition>\n",
+          f);
+    fclose(f);
+    StartStreaming();
+
     struct Row {
         const char *what;
         std::vector<unsigned char> message;
     };
     std::vector<unsigned char> unterminated = FileNameEventMessage(1, std::string(260, 'A'));
-    std::vector<unsigned char> cutShort = FileNameEventMessage(1, "C:\\plans\\abc.pln");
-    DWORD size = 24 + 6; // the name runs past the message's own end
+    std::vector<unsigned char> cutShort = FileNameEventMessage(1, prefix + ".more");
+    DWORD size = (DWORD)(24 + prefix.size()); // the name runs past the message's own end
     memcpy(cutShort.data(), &size, 4);
     const Row rows[] = {
         {"256 characters", FileNameEventMessage(1, "C:\\" + std::string(253, 'a'))},
         {"260 characters, no terminator", unterminated},
         {"terminator beyond dwSize", cutShort},
     };
-    StartStreaming();
     for (const Row &r : rows) {
         Deliver(host, EventMessage(2));
         Scribble(KESTREL_PLAN_NAME, KESTREL_PLAN_SIZE);
@@ -290,6 +302,11 @@ TEST_F(Kestrel, OverlongOrUnterminatedFileNameStillTakesThePlanOverButOpensNothi
         EXPECT_EQ(p.active, 1) << r.what;
         EXPECT_EQ(p.count, 0) << r.what;
     }
+    // The file itself is readable: only the cut names fail.
+    Deliver(host, EventMessage(2));
+    Deliver(host, FileNameEventMessage(1, prefix));
+    EXPECT_EQ(ReadPlan().count, 1);
+    DeleteFileA(prefix.c_str());
 }
 
 } // namespace
